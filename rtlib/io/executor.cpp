@@ -297,6 +297,7 @@ void implicit_connection(int32_t n, int32_t kind, int32_t status) {
 }
 
 int32_t execute_write(const uint8_t* list, const FormatProgram* format) {
+  if (ex.list_observer != nullptr) return ex.list_observer(list, ExecPiece::Write);
   RecoveryPoint recovery;
   try {
     start_statement(list, StatementKind::Write, true);
@@ -314,6 +315,7 @@ int32_t execute_write(const uint8_t* list, const FormatProgram* format) {
 }
 
 int32_t execute_read_first(const uint8_t* list) {
+  if (ex.list_observer != nullptr) return ex.list_observer(list, ExecPiece::ReadFirst);
   RecoveryPoint recovery;
   try {
     start_statement(list, StatementKind::Read, false);
@@ -328,6 +330,7 @@ int32_t execute_read_first(const uint8_t* list) {
 }
 
 int32_t execute_read_next(const uint8_t* list) {
+  if (ex.list_observer != nullptr) return ex.list_observer(list, ExecPiece::ReadNext);
   if (ex.status != 0) return ex.status;
   RecoveryPoint recovery;
   try {

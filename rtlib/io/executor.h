@@ -29,6 +29,9 @@ struct CurrentItem {
   int32_t count = 1;        // element count
 };
 
+// Which executor a list is handed to.
+enum class ExecPiece { Write, ReadFirst, ReadNext };
+
 // What the next byte of the list is.
 enum class ListMark { Item, Pause, End };
 
@@ -48,6 +51,9 @@ struct ExecState {
   int32_t status = 0;
   int32_t recovery_depth = 0;  // active recovery points
   CurrentItem item;
+  // When set, the executors hand each list to it instead of running it (tests watch the
+  // builder this way); its answer is the statement status.
+  int32_t (*list_observer)(const uint8_t* list, ExecPiece piece) = nullptr;
   void reset();
 };
 
