@@ -13,7 +13,8 @@ void close_unit(int32_t n, int32_t disposition, int32_t /*flag*/) {
   Unit* unit = exec_state.unit;
   if (unit == nullptr) return;
   if (disposition == CLOSE_RECORDED) disposition = unit->close_disposition;
-  if (disposition == CLOSE_DEFAULT) disposition = (unit->flags & UNIT_DELETE) ? CLOSE_DELETE : CLOSE_KEEP;
+  if (disposition == CLOSE_DEFAULT)
+    disposition = (unit->flags & UNIT_DELETE) ? CLOSE_DELETE : CLOSE_KEEP;
 
   if (unit->flags & UNIT_OUTPUT_MODE) {
     if (disposition != CLOSE_DELETE && unit->kind != KIND_TERMINAL) end_writing();

@@ -17,19 +17,20 @@ std::string hex2(uint8_t b) {
 int32_t described_width(uint8_t descriptor) {
   if (descriptor & 1) return 0;  // from the extra arguments
   switch ((descriptor >> 1) & 7) {
-  case 1: case 6: return 1;
-  case 2: return 2;
-  case 3: return 4;
-  default: return 0;
+    case 1:
+    case 6: return 1;
+    case 2: return 2;
+    case 3: return 4;
+    default: return 0;
   }
 }
 
 int64_t read_width(const uint8_t* p, int32_t width) {
   switch (width) {
-  case 1: return static_cast<int8_t>(*p);
-  case 2: return load<int16_t>(p);
-  case 4: return load<int32_t>(p);
-  default: return 0;
+    case 1: return static_cast<int8_t>(*p);
+    case 2: return load<int16_t>(p);
+    case 4: return load<int32_t>(p);
+    default: return 0;
   }
 }
 

@@ -49,12 +49,18 @@ inline constexpr int32_t INLINE_SIZE[16] = {0, 1, 2, 4, 0, 0, 1, 2, 4, 0, 0, 4, 
 
 constexpr IoClass io_class(int type) {
   switch (type) {
-  case 1: case 2: case 3: return IoClass::Integer;
-  case 6: case 7: case 8: return IoClass::Logical;
-  case 10: return IoClass::Character;
-  case 11: case 12: return IoClass::Real;
-  case 14: case 15: return IoClass::Complex;
-  default: return IoClass::None;
+    case 1:
+    case 2:
+    case 3: return IoClass::Integer;
+    case 6:
+    case 7:
+    case 8: return IoClass::Logical;
+    case 10: return IoClass::Character;
+    case 11:
+    case 12: return IoClass::Real;
+    case 14:
+    case 15: return IoClass::Complex;
+    default: return IoClass::None;
   }
 }
 
@@ -95,12 +101,16 @@ constexpr uint8_t make_tag(IoType type, bool inline_value) {
 constexpr int tag_type(uint8_t tag) { return (tag >> 2) & 0x0F; }
 
 // Unaligned little-endian access to list bytes.
-template <typename T> inline T load(const uint8_t* p) {
+template <typename T>
+inline T load(const uint8_t* p) {
   T v;
   std::memcpy(&v, p, sizeof(T));
   return v;
 }
-template <typename T> inline void store(uint8_t* p, T v) { std::memcpy(p, &v, sizeof(T)); }
+template <typename T>
+inline void store(uint8_t* p, T v) {
+  std::memcpy(p, &v, sizeof(T));
+}
 inline void* load_address(const uint8_t* p) { return load<void*>(p); }
 
 // A readable listing of a statement list: one token per element, for tests and debugging.

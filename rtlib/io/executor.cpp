@@ -212,13 +212,13 @@ void prepare_read() {
   Unit* unit = ex.unit;
   if (ex.slot == INTERNAL_SLOT || !(unit->flags & UNIT_OUTPUT_MODE)) return;
   switch (unit->kind) {
-  case KIND_TERMINAL:
-    if (!(unit->flags & UNIT_CONTINUED) && unit->line_ended == 0) write_line_end(unit, ' ');
-    unit->flags &= ~UNIT_CONTINUED;
-    unit->last = -1;
-    break;
-  case KIND_FORMATTED_SEQUENTIAL: end_writing(); break;
-  default: unit->flags &= ~UNIT_OUTPUT_MODE; break;
+    case KIND_TERMINAL:
+      if (!(unit->flags & UNIT_CONTINUED) && unit->line_ended == 0) write_line_end(unit, ' ');
+      unit->flags &= ~UNIT_CONTINUED;
+      unit->last = -1;
+      break;
+    case KIND_FORMATTED_SEQUENTIAL: end_writing(); break;
+    default: unit->flags &= ~UNIT_OUTPUT_MODE; break;
   }
 }
 
@@ -228,23 +228,23 @@ int32_t read_described_value(uint8_t descriptor) {
   const bool extra = (descriptor & 1) != 0;
   int32_t value = 0;
   switch ((descriptor >> 1) & 7) {
-  case 1:
-  case 6:
-    if (extra) return static_cast<int8_t>(take_extra_int());
-    value = static_cast<int8_t>(*ex.cursor);
-    ex.cursor += 1;
-    return value;
-  case 2:
-    if (extra) return static_cast<int16_t>(take_extra_int());
-    value = load<int16_t>(ex.cursor);
-    ex.cursor += 2;
-    return value;
-  case 3:
-    if (extra) return take_extra_int();
-    value = load<int32_t>(ex.cursor);
-    ex.cursor += 4;
-    return value;
-  default: return 0;
+    case 1:
+    case 6:
+      if (extra) return static_cast<int8_t>(take_extra_int());
+      value = static_cast<int8_t>(*ex.cursor);
+      ex.cursor += 1;
+      return value;
+    case 2:
+      if (extra) return static_cast<int16_t>(take_extra_int());
+      value = load<int16_t>(ex.cursor);
+      ex.cursor += 2;
+      return value;
+    case 3:
+      if (extra) return take_extra_int();
+      value = load<int32_t>(ex.cursor);
+      ex.cursor += 4;
+      return value;
+    default: return 0;
   }
 }
 

@@ -20,7 +20,8 @@ namespace {
 
 StatementState& st = statement_state;
 
-template <typename T> struct ComplexPair {
+template <typename T>
+struct ComplexPair {
   T re;
   T im;
 };
@@ -57,7 +58,8 @@ void ensure_room() {
 
 void append_byte(uint8_t b) { st.list[st.list_len++] = b; }
 
-template <typename T> void append_value(T v) {
+template <typename T>
+void append_value(T v) {
   store<T>(st.list + st.list_len, v);
   st.list_len += static_cast<int32_t>(sizeof(T));
 }
@@ -215,7 +217,8 @@ int32_t begin_statement(const BeginArgs& a) {
 }
 
 // Output items: the tag and the value, or for text the address of a copy and its length.
-template <typename T> int32_t out_inline(IoType type, T value) {
+template <typename T>
+int32_t out_inline(IoType type, T value) {
   try {
     ensure_room();
     append_byte(make_tag(type, true));

@@ -5,11 +5,24 @@ namespace rtlib {
 
 const char* statement_kind_text(StatementKind kind) {
   static constexpr const char* TEXTS[] = {
-      ": (",        ": CLOSE(",         ": WRITE(",           ": ENDFILE(",
-      ": INQUIRE(", ": LOCKING(",       ": OPEN(",            ": READ(",
-      ": REWIND(",  ": BACKSPACE(",     ": EOF(",             ": $DEBUG\r\n- ",
-      ": ALLOCATE\r\n- ", ": DEALLOCATE\r\n- ", ": BEGINTHREAD\r\n-", ": MATH\r\n- ",
-      "\r\n- ",     ": WINDOW\r\n- ",
+      ": (",
+      ": CLOSE(",
+      ": WRITE(",
+      ": ENDFILE(",
+      ": INQUIRE(",
+      ": LOCKING(",
+      ": OPEN(",
+      ": READ(",
+      ": REWIND(",
+      ": BACKSPACE(",
+      ": EOF(",
+      ": $DEBUG\r\n- ",
+      ": ALLOCATE\r\n- ",
+      ": DEALLOCATE\r\n- ",
+      ": BEGINTHREAD\r\n-",
+      ": MATH\r\n- ",
+      "\r\n- ",
+      ": WINDOW\r\n- ",
   };
   auto index = static_cast<int32_t>(kind);
   if (index < 0 || index > 17) return TEXTS[0];

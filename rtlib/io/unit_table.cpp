@@ -88,12 +88,12 @@ int32_t console_slot(int32_t n) {
 // Statement kinds that may meet an unconnected number: they connect it themselves.
 bool may_connect(StatementKind kind) {
   switch (kind) {
-  case StatementKind::Close:
-  case StatementKind::Write:
-  case StatementKind::Open:
-  case StatementKind::Read:
-  case StatementKind::Rewind: return true;
-  default: return false;
+    case StatementKind::Close:
+    case StatementKind::Write:
+    case StatementKind::Open:
+    case StatementKind::Read:
+    case StatementKind::Rewind: return true;
+    default: return false;
   }
 }
 
@@ -107,10 +107,10 @@ int32_t slot_of(int32_t n) {
     }
   }
   switch (n) {
-  case 0: return console_slot(n);
-  case 5: return console_input_slot(n);
-  case 6: return console_output_slot();
-  default: return NOT_CONNECTED;
+    case 0: return console_slot(n);
+    case 5: return console_input_slot(n);
+    case 6: return console_output_slot();
+    default: return NOT_CONNECTED;
   }
 }
 

@@ -26,14 +26,14 @@ enum UnitKind : int32_t {
 };
 
 // Unit flags.
-inline constexpr uint32_t UNIT_DIRTY = 0x01;         // buffer holds bytes not yet written
-inline constexpr uint32_t UNIT_CONTINUED = 0x02;     // console record started on screen
-inline constexpr uint32_t UNIT_DELETE = 0x04;        // delete the file when closed
-inline constexpr uint32_t UNIT_OUTPUT_MODE = 0x08;   // last transfer was output, record open
-inline constexpr uint32_t UNIT_BLANK_ZERO = 0x10;    // blanks in numeric input are zeros
-inline constexpr uint32_t UNIT_EOF = 0x20;           // end-of-file condition
-inline constexpr uint32_t UNIT_ON_CONSOLE = 0x40;    // opened on "CON": served by console slots
-inline constexpr uint32_t UNIT_MARKER_DUE = 0x80;    // unformatted marker byte still to write
+inline constexpr uint32_t UNIT_DIRTY = 0x01;        // buffer holds bytes not yet written
+inline constexpr uint32_t UNIT_CONTINUED = 0x02;    // console record started on screen
+inline constexpr uint32_t UNIT_DELETE = 0x04;       // delete the file when closed
+inline constexpr uint32_t UNIT_OUTPUT_MODE = 0x08;  // last transfer was output, record open
+inline constexpr uint32_t UNIT_BLANK_ZERO = 0x10;   // blanks in numeric input are zeros
+inline constexpr uint32_t UNIT_EOF = 0x20;          // end-of-file condition
+inline constexpr uint32_t UNIT_ON_CONSOLE = 0x40;   // opened on "CON": served by console slots
+inline constexpr uint32_t UNIT_MARKER_DUE = 0x80;   // unformatted marker byte still to write
 
 // Unit xflags.
 inline constexpr uint32_t X_NONADVANCE = 0x01;

@@ -30,7 +30,9 @@ struct RaiseText {
 };
 RaiseText raise_text;
 
-bool is_end_of_record(int32_t code) { return code == CODE_END_OF_RECORD || code == CODE_RECORD_OVERFLOW; }
+bool is_end_of_record(int32_t code) {
+  return code == CODE_END_OF_RECORD || code == CODE_RECORD_OVERFLOW;
+}
 
 // Appends text to the report under construction, never past its end.
 struct ReportBuilder {

@@ -2,10 +2,11 @@
 // buffer, floating-point environment), the exit routine and the exit with a status.
 #include "rtlib/services/startup.h"
 
-#include <csignal>
-#include <initializer_list>
-#include <cstdlib>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <initializer_list>
 
 #include "rtlib/edit/edit_buffer.h"
 #include "rtlib/intrinsics/fp_env.h"

@@ -1,11 +1,12 @@
 // The executor's unit lookup and item decoder.
+#include "rtlib/io/executor.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "rtlib/io/control_list.h"
-#include "rtlib/io/executor.h"
 #include "rtlib/io/unit_table.h"
 #include "rtlib/services/errors.h"
 #include "test_support.h"
@@ -128,9 +129,9 @@ TEST(ItemDecoder, EveryTypeInlineAndByAddress) {
     IoType type;
     int32_t size;
   };
-  const Case cases[] = {{IoType::Int1, 1},   {IoType::Int2, 2},     {IoType::Int4, 4},
-                        {IoType::Log1, 1},   {IoType::Log2, 2},     {IoType::Log4, 4},
-                        {IoType::Real4, 4},  {IoType::Real8, 8},    {IoType::Complex8, 4},
+  const Case cases[] = {{IoType::Int1, 1},     {IoType::Int2, 2},  {IoType::Int4, 4},
+                        {IoType::Log1, 1},     {IoType::Log2, 2},  {IoType::Log4, 4},
+                        {IoType::Real4, 4},    {IoType::Real8, 8}, {IoType::Complex8, 4},
                         {IoType::Complex16, 8}};
   alignas(16) uint8_t variable[16] = {};
   std::vector<uint8_t> list;

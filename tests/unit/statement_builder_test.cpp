@@ -1,5 +1,7 @@
 // The statement builder: the exact IoControlList bytes each statement hands to the
 // executor, begin-time errors, and the nesting of WRITE statements.
+#include "rtlib/io/statement_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "rtlib/edit/format_compiler.h"
 #include "rtlib/io/control_list.h"
 #include "rtlib/io/executor.h"
-#include "rtlib/io/statement_builder.h"
 #include "rtlib/rtlib.h"
 #include "test_support.h"
 
@@ -78,8 +79,8 @@ TEST_F(StatementBuilder, FormattedWriteToUnit20WithSixReals) {
   expected.push_back(0x00);
   io_write_end();
   ASSERT_EQ(handed.size(), 1u);
-  EXPECT_EQ(handed[0].list, expected) << dump_control_list(handed[0].list.data(),
-                                                           static_cast<int32_t>(handed[0].list.size()));
+  EXPECT_EQ(handed[0].list, expected)
+      << dump_control_list(handed[0].list.data(), static_cast<int32_t>(handed[0].list.size()));
   EXPECT_EQ(statement_state.format, nullptr);  // released with its statement
 }
 
@@ -218,8 +219,9 @@ TEST_F(StatementBuilder, AdvanceKeyword) {
     handed.clear();
     int32_t size = 77;
     const auto len = static_cast<int32_t>(std::strlen(c.adv));
-    int32_t status = c.read ? io_read_begin(5, nullptr, 0, c.adv, len, c.size_var ? &size : nullptr, 4)
-                            : io_write_begin(6, nullptr, 0, c.adv, len, 1);
+    int32_t status = c.read
+                         ? io_read_begin(5, nullptr, 0, c.adv, len, c.size_var ? &size : nullptr, 4)
+                         : io_write_begin(6, nullptr, 0, c.adv, len, 1);
     EXPECT_EQ(status, c.expect_status) << c.name;
     if (status != 0) continue;
     if (c.read) {
