@@ -292,11 +292,8 @@ RealScanResult scan_decimal_text(const char* text, int32_t length, int32_t expon
                                  int32_t implied_digits) {
   RealScanResult result;
   if (length < 0) length = 0;
+  // A NUL inside the length is a character that fits no number: it is left over.
   const char* end = text + length;
-  // A NUL ends the text as it ends a terminated one.
-  if (const void* nul = std::memchr(text, '\0', static_cast<size_t>(length))) {
-    end = static_cast<const char*>(nul);
-  }
   ScannedDecimal s = scan_mantissa_and_exponent(text, end);
   result.consumed = static_cast<int32_t>(s.end - text);
   if (s.end != end) result.flags |= SCAN_UNCONSUMED;

@@ -73,8 +73,9 @@ struct RealScanResult {
 // digits. At most 24 significant digits enter the value: further digits before the point
 // raise the exponent, further digits after the point are ignored (truncation). Without
 // an exponent part, exponent_adjust is added to the decimal exponent (-k for a scale
-// factor k); without a point, implied_digits are taken as fraction digits. The text ends
-// at NUL (first form) or after length characters, whichever comes first.
+// factor k); without a point, implied_digits are taken as fraction digits. The first form
+// takes a NUL-terminated text; the second takes length characters, a NUL among them
+// being a character left over.
 RealScanResult scan_decimal_text(const char* text, int32_t exponent_adjust, int32_t implied_digits);
 RealScanResult scan_decimal_text(const char* text, int32_t length, int32_t exponent_adjust,
                                  int32_t implied_digits);
