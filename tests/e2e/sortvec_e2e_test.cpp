@@ -31,21 +31,40 @@ std::string report(const char* number, const char* where, int32_t code) {
 
 TEST(Sortvec, Transcripts) {
   const Case cases[] = {
-      {"three values", {}, "3\n2.5\n1\n-4\n",
-       prompts(3) + SORTED + "      -4.000000\r\n       1.000000\r\n       2.500000\r\n", "", 0},
-      {"CR LF line ends", {}, "2\r\n2\r\n1\r\n",
-       prompts(2) + SORTED + "       1.000000\r\n       2.000000\r\n", "", 0},
+      {"three values",
+       {},
+       "3\n2.5\n1\n-4\n",
+       prompts(3) + SORTED + "      -4.000000\r\n       1.000000\r\n       2.500000\r\n",
+       "",
+       0},
+      {"CR LF line ends",
+       {},
+       "2\r\n2\r\n1\r\n",
+       prompts(2) + SORTED + "       1.000000\r\n       2.000000\r\n",
+       "",
+       0},
       {"count 0", {}, "0\n", prompts(0) + SORTED, "", 0},
       {"negative count", {}, "-3\n", prompts(0) + SORTED, "", 0},
       {"count 1", {}, "1\n-7.25\n", prompts(1) + SORTED + "      -7.250000\r\n", "", 0},
-      {"rest of the count line discarded", {}, "2 7 8\n5\n4\n",
-       prompts(2) + SORTED + "       4.000000\r\n       5.000000\r\n", "", 0},
+      {"rest of the count line discarded",
+       {},
+       "2 7 8\n5\n4\n",
+       prompts(2) + SORTED + "       4.000000\r\n       5.000000\r\n",
+       "",
+       0},
       {"slash for the count", {}, "/\n", prompts(0) + SORTED, "", 0},
       {"lone comma for the count", {}, ",\n", prompts(0) + SORTED, "", 0},
-      {"equal values and large ones", {}, "3\n1e7\n-0.5\n1e7\n",
-       prompts(3) + SORTED + "   -5.000000E-01\r\n    1.000000E+07\r\n    1.000000E+07\r\n", "",
+      {"equal values and large ones",
+       {},
+       "3\n1e7\n-0.5\n1e7\n",
+       prompts(3) + SORTED + "   -5.000000E-01\r\n    1.000000E+07\r\n    1.000000E+07\r\n",
+       "",
        0},
-      {"end of input at the count prompt", {}, "", COUNT_PROMPT, report("F6501", "READ(CON)", 73),
+      {"end of input at the count prompt",
+       {},
+       "",
+       COUNT_PROMPT,
+       report("F6501", "READ(CON)", 73),
        1},
       {"end of input at a value", {}, "2\n1\n", prompts(2), report("F6501", "READ(CON)", 73), 1},
       {"letters for the count", {}, "abc\n", COUNT_PROMPT, report("F6101", "READ(CON)", 5), 1},
@@ -69,14 +88,26 @@ TEST(Sortvec, CountAboveTenStopsAtTen) {
 
 TEST(Sortvec, OnATerminal) {
   const Case cases[] = {
-      {"three values", {}, "3\n2.5\n1\n-4\n",
-       prompts(3) + SORTED + "      -4.000000\r\n       1.000000\r\n       2.500000\r\n", "", 0},
+      {"three values",
+       {},
+       "3\n2.5\n1\n-4\n",
+       prompts(3) + SORTED + "      -4.000000\r\n       1.000000\r\n       2.500000\r\n",
+       "",
+       0},
       // The prompt's line was ended before the read; the line end stays pending, and the
       // exit routine ends it again after the report.
-      {"Ctrl-D at the count prompt", {}, "\x04", COUNT_PROMPT + "\r\n",
-       report("F6501", "READ(CON)", 73), 1},
-      {"Ctrl-Z line at the count prompt", {}, "12\x1a\n", COUNT_PROMPT + "\r\n",
-       report("F6501", "READ(CON)", 73), 1},
+      {"Ctrl-D at the count prompt",
+       {},
+       "\x04",
+       COUNT_PROMPT + "\r\n",
+       report("F6501", "READ(CON)", 73),
+       1},
+      {"Ctrl-Z line at the count prompt",
+       {},
+       "12\x1a\n",
+       COUNT_PROMPT + "\r\n",
+       report("F6501", "READ(CON)", 73),
+       1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(run_case_in_terminal(program_path("sortvec"), c), "") << c.name;
@@ -87,10 +118,10 @@ TEST(Sortvec, OnATerminal) {
 TEST(Sortvec, TerminalTranscriptWithEcho) {
   TerminalOptions options;
   options.echo = true;
-  const RunResult r = run_in_terminal(program_path("sortvec"), options,
-                                      {wait_for("niza\r\n"), type_line("2"),
-                                       wait_for("1. clan niza\r\n"), type_line("5"),
-                                       wait_for("2. clan niza\r\n"), type_line("-1")});
+  const RunResult r =
+      run_in_terminal(program_path("sortvec"), options,
+                      {wait_for("niza\r\n"), type_line("2"), wait_for("1. clan niza\r\n"),
+                       type_line("5"), wait_for("2. clan niza\r\n"), type_line("-1")});
   EXPECT_TRUE(r.exited(0)) << r.describe();
   EXPECT_EQ(printable(r.stdout_bytes),
             printable(COUNT_PROMPT + "2\n" + VALUES_PROMPT + element_prompt(1) + "5\n" +
