@@ -81,6 +81,11 @@ int32_t io_in_c8_f(float* two_parts);
 int32_t io_in_c16_f(double* two_parts);
 int32_t io_in_char_f(char* text, int32_t len);
 
+/* Intrinsics: the argument(s) and the result in extended precision. A math error
+ * (DOMAIN, SING, OVERFLOW) is reported and ends the program. */
+long double math_pow(long double x, long double y); /* x**y */
+long double math_sqrt(long double x);              /* SQRT */
+
 #ifdef __cplusplus
 }
 #endif
