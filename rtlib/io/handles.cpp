@@ -42,21 +42,36 @@ uint32_t kind_flags(int fd) {
   return 0;
 }
 
+// Adds a block of free entries; false when the table is full or memory is short.
+bool add_block() {
+  HandleTable& t = handle_table;
+  if (t.block_count == HANDLE_BLOCK_COUNT) return false;
+  auto* block = static_cast<HandleEntry*>(std::calloc(HANDLE_BLOCK, sizeof(HandleEntry)));
+  if (block == nullptr) return false;
+  for (int32_t i = 0; i < HANDLE_BLOCK; ++i) block[i].fd = -1;
+  t.blocks[t.block_count++] = block;
+  return true;
+}
+
 // The lowest free handle number, adding a block when every entry is in use; -1 when the
 // table is full or the block cannot be had.
 int32_t free_handle() {
   HandleTable& t = handle_table;
+  if (t.block_count == 0 && !handles_init()) return -1;
   for (int32_t b = 0; b < t.block_count; ++b) {
     for (int32_t i = 0; i < HANDLE_BLOCK; ++i) {
       if (!(t.blocks[b][i].flags & HANDLE_OPEN)) return b * HANDLE_BLOCK + i;
     }
   }
-  if (t.block_count == HANDLE_BLOCK_COUNT) return -1;
-  auto* block = static_cast<HandleEntry*>(std::calloc(HANDLE_BLOCK, sizeof(HandleEntry)));
-  if (block == nullptr) return -1;
-  for (int32_t i = 0; i < HANDLE_BLOCK; ++i) block[i].fd = -1;
-  t.blocks[t.block_count] = block;
-  return HANDLE_BLOCK * t.block_count++;
+  if (!add_block()) return -1;
+  return HANDLE_BLOCK * (t.block_count - 1);
+}
+
+// The open entry of h. A library used before start-up still reaches the standard
+// handles: the table is made on first use.
+HandleEntry* open_entry(int32_t h) {
+  if (handle_table.block_count == 0) handles_init();
+  return handle_table.entry(h);
 }
 
 HandleEntry& slot(int32_t h) { return handle_table.blocks[h / HANDLE_BLOCK][h % HANDLE_BLOCK]; }
@@ -126,7 +141,7 @@ bool handles_init() {
   handle_errors.reset();
   // A write to a pipe without reader fails with EPIPE instead of ending the process.
   std::signal(SIGPIPE, SIG_IGN);
-  if (free_handle() != 0) return false;
+  if (!add_block()) return false;
   for (int fd = 0; fd < 3; ++fd) {
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
       const int null_fd = open("/dev/null", O_RDWR);  // takes the lowest free number: fd
@@ -198,7 +213,7 @@ int32_t file_open(const char* name, int32_t flags, int32_t share, int32_t mode) 
 }
 
 int32_t file_read(int32_t h, void* buffer, int32_t n) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   if (e == nullptr) return fail_bad_handle();
   if (n <= 0) return 0;
   for (;;) {
@@ -215,7 +230,7 @@ int32_t file_read(int32_t h, void* buffer, int32_t n) {
 }
 
 int32_t file_write(int32_t h, const void* bytes, int32_t n) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   if (e == nullptr) return fail_bad_handle();
   if (n <= 0) return 0;
   if (!(e->flags & HANDLE_WRITABLE)) {
@@ -242,7 +257,7 @@ int32_t file_write(int32_t h, const void* bytes, int32_t n) {
 }
 
 int32_t file_seek(int32_t h, int32_t offset, int32_t origin) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   if (e == nullptr) return fail_bad_handle();
   int whence;
   switch (origin) {
@@ -258,7 +273,7 @@ int32_t file_seek(int32_t h, int32_t offset, int32_t origin) {
 }
 
 int32_t file_set_size(int32_t h, int32_t size) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   if (e == nullptr) return fail_bad_handle();
   if (size < 0) return fail(EINVAL);
   const off_t position = lseek(e->fd, 0, SEEK_CUR);
@@ -298,7 +313,7 @@ int32_t file_set_size(int32_t h, int32_t size) {
 }
 
 int32_t file_close(int32_t h) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   if (e == nullptr) return fail_bad_handle();
   if (h < 3) return 0;  // the standard handles stay with the process
   const int fd = e->fd;
@@ -347,17 +362,17 @@ int32_t file_temp_name(char* name) {
 }
 
 int32_t file_is_device(int32_t h) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   return (e != nullptr && (e->flags & HANDLE_DEVICE)) ? 1 : 0;
 }
 
 int32_t file_is_pipe(int32_t h) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   return (e != nullptr && (e->flags & HANDLE_PIPE)) ? 1 : 0;
 }
 
 int32_t file_set_binary(int32_t h, int32_t mode) {
-  HandleEntry* e = handle_table.entry(h);
+  HandleEntry* e = open_entry(h);
   if (e == nullptr) return fail_bad_handle();
   const int32_t previous = (e->flags & HANDLE_TEXT) ? MODE_TEXT : MODE_BINARY;
   if (mode == MODE_TEXT) {
