@@ -7,6 +7,7 @@
 // integer arithmetic on the significand and exponent and expanded here instead.
 #include "rtlib/edit/decimal_digits.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -24,11 +25,12 @@ constexpr uint64_t TEN_TO_18 = 1000000000000000000ull;
 // 5^25 < 2^59; with a significand below 2^53 every product fits in 128 bits.
 constexpr int32_t MAX_TIE_POWER = 25;
 
-constexpr uint64_t power_of_five(int32_t n) {
-  uint64_t p = 1;
-  for (int32_t i = 0; i < n; ++i) p *= 5;
-  return p;
-}
+constexpr auto POWERS_OF_FIVE = [] {
+  std::array<uint64_t, MAX_TIE_POWER + 1> powers{};
+  powers[0] = 1;
+  for (int32_t i = 1; i <= MAX_TIE_POWER; ++i) powers[i] = powers[i - 1] * 5;
+  return powers;
+}();
 
 // Copies text (with its NUL) into the form's digits.
 void set_digits(DecimalForm& form, const char* text) {
@@ -64,7 +66,7 @@ bool expand_exact_tie(uint64_t significand, int32_t binary_exponent, DecimalForm
   binary_exponent += zeros;
   if (binary_exponent >= 0 || binary_exponent < -MAX_TIE_POWER) return false;
   const int32_t n = -binary_exponent;
-  const unsigned __int128 product = static_cast<unsigned __int128>(significand) * power_of_five(n);
+  const unsigned __int128 product = static_cast<unsigned __int128>(significand) * POWERS_OF_FIVE[n];
   if (product < TEN_TO_17 || product >= TEN_TO_18) return false;
   // The 18th digit is 5 and nothing follows: drop it and round the 17th up.
   uint64_t rounded = static_cast<uint64_t>(product) / 10 + 1;
