@@ -298,7 +298,14 @@ std::string status_text(const RunResult& r) {
   return "exit status " + std::to_string(r.exit_status);
 }
 
-std::string in_quotes(std::string_view bytes) { return "\"" + printable(bytes) + "\""; }
+// Quoted and escaped; a long string shows its first 2000 bytes and how many more follow
+// (a differing byte is shown separately, near its offset).
+std::string in_quotes(std::string_view bytes) {
+  constexpr size_t kShown = 2000;
+  if (bytes.size() <= kShown) return "\"" + printable(bytes) + "\"";
+  return "\"" + printable(bytes.substr(0, kShown)) + "\"... (" +
+         std::to_string(bytes.size() - kShown) + " more bytes)";
+}
 
 void describe_bytes(std::ostringstream& out, std::string_view label, std::string_view bytes) {
   out << label << " (" << bytes.size() << " bytes): " << in_quotes(bytes) << "\n";
@@ -332,6 +339,17 @@ struct StreamPlan {
   int child_fd = -1;      // the child's end of a pipe
   std::string open_path;  // a file the child opens (File, Path)
   std::string bytes;      // captured output
+
+  StreamPlan() = default;
+  StreamPlan(const StreamPlan&) = delete;
+  StreamPlan& operator=(const StreamPlan&) = delete;
+  ~StreamPlan() {
+    close_fd(parent_fd);
+    close_fd(child_fd);
+  }
+  size_t limit(const RunOptions& o) const {
+    return kind == Stream::PipeEarlyEnd ? o.early_end_after : SIZE_MAX;
+  }
 
   bool prepare(const RunDir& dir, const RunOptions& o, std::string& error) {
     static const char* const kFileNames[] = {"stdin", "stdout", "stderr"};
@@ -377,6 +395,40 @@ struct StreamPlan {
   }
 };
 
+// Feeds standard input and drains the outputs together, so that a program that writes
+// much before reading (or the reverse) never blocks against us. Returns when every pipe is
+// closed or at the deadline.
+void exchange(StreamPlan (&streams)[3], const RunOptions& o, Deadline deadline) {
+  size_t fed = 0;
+  for (StreamPlan& s : streams) {
+    if (s.target == 0 ? o.stdin_bytes.empty() : s.limit(o) == 0) close_fd(s.parent_fd);
+  }
+  for (;;) {
+    pollfd p[3];
+    int n = 0;
+    for (StreamPlan& s : streams) {
+      if (s.parent_fd >= 0) p[n++] = {s.parent_fd, short(s.target == 0 ? POLLOUT : POLLIN), 0};
+    }
+    if (n == 0) break;
+    int ready = ::poll(p, n, deadline.poll_ms());
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;  // the deadline (or a poll failure): the caller kills
+    for (StreamPlan& s : streams) {
+      if (s.parent_fd < 0) continue;
+      if (s.target == 0) {
+        ssize_t w = ::write(s.parent_fd, o.stdin_bytes.data() + fed, o.stdin_bytes.size() - fed);
+        if (w > 0) fed += static_cast<size_t>(w);
+        if (fed == o.stdin_bytes.size() || (w < 0 && errno != EAGAIN && errno != EINTR)) {
+          close_fd(s.parent_fd);  // all fed, or the program closed its end
+        }
+        continue;
+      }
+      size_t limit = s.limit(o);
+      if (!drain(s.parent_fd, s.bytes, limit) || s.bytes.size() >= limit) close_fd(s.parent_fd);
+    }
+  }
+}
+
 }  // namespace
 
 RunResult run_program(const std::string& program, const RunOptions& o) {
@@ -415,45 +467,12 @@ RunResult run_program(const std::string& program, const RunOptions& o) {
   if (pid < 0) {
     r.error = std::string("fork: ") + std::strerror(errno);
     close_fd(report[0]);
-    for (StreamPlan& s : streams) close_fd(s.parent_fd);
     return r;
   }
   ::setpgid(pid, pid);
   r.error = await_start(report[0], program, deadline);
 
-  // Feed standard input and drain the outputs together, so a program that writes much
-  // before reading (or the reverse) never blocks against us.
-  StreamPlan& in = streams[0];
-  size_t fed = 0;
-  if (in.parent_fd >= 0 && o.stdin_bytes.empty()) close_fd(in.parent_fd);
-  for (int i = 1; i < 3; ++i) {
-    StreamPlan& s = streams[i];
-    if (s.kind == Stream::PipeEarlyEnd && o.early_end_after == 0) close_fd(s.parent_fd);
-  }
-  for (;;) {
-    pollfd p[3];
-    int n = 0;
-    for (StreamPlan& s : streams) {
-      if (s.parent_fd >= 0) p[n++] = {s.parent_fd, short(s.target == 0 ? POLLOUT : POLLIN), 0};
-    }
-    if (n == 0) break;
-    int ready = ::poll(p, n, deadline.poll_ms());
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;  // deadline (or a poll failure): stop and kill below
-    for (StreamPlan& s : streams) {
-      if (s.parent_fd < 0) continue;
-      if (s.target == 0) {
-        ssize_t w = ::write(s.parent_fd, o.stdin_bytes.data() + fed, o.stdin_bytes.size() - fed);
-        if (w > 0) fed += static_cast<size_t>(w);
-        if (fed == o.stdin_bytes.size() || (w < 0 && errno != EAGAIN && errno != EINTR)) {
-          close_fd(s.parent_fd);  // all fed, or the program closed its end
-        }
-        continue;
-      }
-      size_t limit = s.kind == Stream::PipeEarlyEnd ? o.early_end_after : SIZE_MAX;
-      if (!drain(s.parent_fd, s.bytes, limit) || s.bytes.size() >= limit) close_fd(s.parent_fd);
-    }
-  }
+  exchange(streams, o, deadline);
 
   int wstatus = 0;
   if (!reap(pid, deadline, wstatus, r.error)) {
@@ -464,7 +483,7 @@ RunResult run_program(const std::string& program, const RunOptions& o) {
   }
   record_status(wstatus, r);
   for (StreamPlan& s : streams) {
-    if (s.parent_fd >= 0 && s.target != 0) drain(s.parent_fd, s.bytes);
+    if (s.parent_fd >= 0 && s.target != 0) drain(s.parent_fd, s.bytes, s.limit(o));
     close_fd(s.parent_fd);
     if (s.target != 0 && s.kind == Stream::File) s.bytes = read_whole_file(s.open_path);
   }

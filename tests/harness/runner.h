@@ -16,16 +16,19 @@
 // Every program runs with the file-permission override of the superuser dropped, so a
 // read-only file is read-only to it even when the tests run as root.
 //
-// A table-driven end-to-end test looks like this:
+// A table-driven end-to-end test looks like this (the bytes here are only illustrative):
 //
 //   const Case kCases[] = {
-//       {"two values", {}, "2\n1\n", "1\n2\n", "", 0},
-//       {"missing file", {"nofile"}, "", "", "file not found\n", 1},
+//       // name, args, stdin, expected stdout, expected stderr, expected status
+//       {"two lines", {}, "a\nb\n", "a\r\nb\r\n", "", 0},
+//       {"input file", {"in.txt"}, "", "x\r\n", "", 0, {{"in.txt", "x\n"}}},
 //   };
 //   for (const Case& c : kCases) {
-//     std::string diff = run_case(program_path("sortvec"), c);
+//     std::string diff = run_case(test_program_path("copy_lines"), c);
 //     EXPECT_TRUE(diff.empty()) << c.name << "\n" << diff;
 //   }
+//
+// and the same rows can run under a terminal with run_case_in_terminal().
 #pragma once
 
 #include <chrono>
@@ -137,8 +140,8 @@ struct TerminalOptions {
 
 // One program under a terminal, driven step by step:
 //
-//   TerminalSession s(program_path("avgvec"), {});
-//   ASSERT_TRUE(s.wait_for("How many?")) << s.output();
+//   TerminalSession s(test_program_path("ask"), {});
+//   ASSERT_TRUE(s.wait_for("? ")) << printable(s.output());
 //   s.type("3\n");
 //   RunResult r = s.finish();
 class TerminalSession {
