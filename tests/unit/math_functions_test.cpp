@@ -301,6 +301,41 @@ TEST_F(FpEnvironment, EntriesRestoreTheProgramEnvironment) {
   }
 }
 
+// A trap that arrives while a function's marker is set is absorbed: the faulting operation
+// completes with the masked response instead of ending the program.
+TEST_F(FpEnvironment, TrapWhileAFunctionRunsIsAbsorbed) {
+  volatile double zero = 0.0;
+  volatile double huge = 1.0e300;
+  volatile float narrowed = 0.0f;
+  fp_init();
+  fp_state.current_intrinsic = static_cast<int32_t>(MathFunction::Pow);
+  volatile double sse_result = zero / zero;  // SSE: precise trap at the division
+  // x87: the store overflows; the pending exception arrives at the wait.
+  const long double wide = static_cast<long double>(huge) * huge;
+  asm volatile("fstps %0\n\tfwait" : "=m"(narrowed) : "t"(wide) : "st");
+  fp_state.current_intrinsic = 0;
+  fedisableexcept(FE_ALL_EXCEPT);
+  EXPECT_TRUE(std::isnan(sse_result));
+  (void)narrowed;
+}
+
+// With its trap enabled, a flag of the program's arithmetic found set when a function
+// starts is reported as the program's exception.
+TEST(FpEnvironmentDeathTest, TrappedFlagFoundAtFunctionEntryIsReported) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        handles_init();
+        fp_init();
+        // The invalid flag, as an operation that ran masked would have left it.
+        const uint32_t flagged = mxcsr() | FE_INVALID;
+        asm volatile("ldmxcsr %0" ::"m"(flagged));
+        math_sqrt(4.0L);
+      },
+      ::testing::ExitedWithCode(1),
+      "^\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n$");
+}
+
 TEST(FpExceptionCodes, SignalCodesMapToReportedExceptions) {
   struct Row {
     int si_code;
