@@ -199,11 +199,11 @@ int32_t begin_statement(const BeginArgs& a) {
   }
   bool pushed = false;
   try {
+    exec_state.err_branch = a.flags == -1 || (a.flags & err_flag) != 0;
     if (a.write) {
       push_nesting();
       pushed = true;
     }
-    exec_state.err_branch = a.flags == -1 || (a.flags & err_flag) != 0;
     build_header(a);
     exec_state.err_branch = false;
   } catch (const StatementUnwind& unwind) {

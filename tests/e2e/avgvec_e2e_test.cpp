@@ -35,7 +35,7 @@ TEST(Avgvec, Means) {
       {"sum rounded after each addition",
        {},
        "2\n1.0E8\n1.0\n",
-       HEADINGS + mean("    5.000000E+07"),
+       HEADINGS + mean("   5.000000E+07"),
        "",
        0},
       // Only 100 elements exist: the 101st value is not read, the count still divides.

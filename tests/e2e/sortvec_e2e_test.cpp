@@ -57,7 +57,7 @@ TEST(Sortvec, Transcripts) {
       {"equal values and large ones",
        {},
        "3\n1e7\n-0.5\n1e7\n",
-       prompts(3) + SORTED + "   -5.000000E-01\r\n    1.000000E+07\r\n    1.000000E+07\r\n",
+       prompts(3) + SORTED + "  -5.000000E-01\r\n   1.000000E+07\r\n   1.000000E+07\r\n",
        "",
        0},
       {"end of input at the count prompt",

@@ -119,10 +119,12 @@ TEST_F(StatementBuilder, ItemEncodings) {
   io_out_r8(1.0);
   io_out_c8(1.0f, 2.0f);
   io_out_char(text, -5);
-  const TempCopy* copy = statement_state.temps_head;
-  ASSERT_NE(copy, nullptr);
+  ASSERT_NE(statement_state.temps_head, nullptr);
+  const char* copy = statement_state.temps_head->data;
   io_write_end();
   ASSERT_EQ(handed.size(), 1u);
+  SCOPED_TRACE(
+      dump_control_list(handed[0].list.data(), static_cast<int32_t>(handed[0].list.size())));
   const Bytes one = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F};
   const Bytes c8 = {0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x40};
   EXPECT_EQ(handed[0].list, cat({{0x84, 6, 0},
@@ -135,7 +137,7 @@ TEST_F(StatementBuilder, ItemEncodings) {
                                  {0x78},
                                  c8,
                                  {0x28},
-                                 address_bytes(copy->data),
+                                 address_bytes(copy),
                                  {0x60, 0, 0, 0, 0},  // a negative length sends an empty value
                                  {0x00}}));
 }
