@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -301,6 +302,45 @@ TEST(OutputEditingProperty, RandomDoublesExpandExactlyAndRespectTheLimit) {
     const std::string text(out, size_t(std::max(0, std::min(n, EDIT_VALUE_MAX))));
     if (n > 24 || !within_digit_limit(text, DOUBLE_DIGIT_LIMIT)) {
       ADD_FAILURE() << std::hex << bits << ": list-directed \"" << text << "\"";
+      ++failures;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// Any descriptor, however odd its parameters, gives a marker or a text that fits the edit
+// buffer with its NUL, and writes nothing beyond it.
+TEST(OutputEditingProperty, AnyDescriptorStaysInTheBuffer) {
+  std::mt19937_64 rng(99);
+  const int32_t params[] = {0,    1,      2,         3,  6,  15, 99,   300,  518,     519,      520,
+                            4096, 100000, INT32_MAX, -1, -2, -7, -120, -519, -100000, INT32_MIN};
+  const uint8_t codes[] = {DESC_LIST, DESC_D, DESC_E, DESC_F, DESC_G, DESC_EXTENDED, DESC_I};
+  const uint8_t subs[] = {0, SUB_ES, SUB_EN, SUB_B, SUB_E_LETTER_D, SUB_G_LETTER_D, 255};
+  constexpr size_t GUARD = 64;
+  char out[EDIT_BUFFER_SIZE + GUARD];
+  int32_t failures = 0;
+  for (int32_t i = 0; i < 100000 && failures < 10; ++i) {
+    EditDescriptor desc;
+    auto param = [&] {
+      return rng() % 2 ? params[rng() % std::size(params)] : static_cast<int32_t>(rng() % 40);
+    };
+    desc.w = param();
+    desc.d = param();
+    desc.e = param();
+    desc.k = rng() % 4 == 0 ? param() : 0;
+    desc.plus = rng() % 2;
+    desc.code = codes[rng() % std::size(codes)];
+    desc.sub = subs[rng() % std::size(subs)];
+    const uint64_t bits = rng();
+    std::memset(out, '#', sizeof out);
+    const int32_t n = edit_real(desc, &bits, rng() % 2 ? 11 : 12, out);
+    const bool marker = n == EDIT_TOO_LONG || n == EDIT_EXPONENT_OVERFLOW;
+    const bool text_ok = n >= 0 && n <= EDIT_VALUE_MAX && out[n] == '\0';
+    bool guard_ok = true;
+    for (size_t g = EDIT_BUFFER_SIZE; g < sizeof out; ++g) guard_ok = guard_ok && out[g] == '#';
+    if (!(marker || text_ok) || !guard_ok) {
+      ADD_FAILURE() << "w " << desc.w << " d " << desc.d << " e " << desc.e << " k " << desc.k
+                    << " code " << int(desc.code) << " sub " << int(desc.sub) << " gave " << n;
       ++failures;
     }
   }
