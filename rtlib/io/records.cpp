@@ -130,12 +130,42 @@ int32_t read_chunk(Unit& u, int32_t size) {
   return n;
 }
 
-// Index of the Ctrl-Z when the bytes end with Ctrl-Z and a line end (CR LF, or LF alone
-// as a terminal sends it), else -1.
+// Index of the first Ctrl-Z followed by a line end (CR LF, or LF alone as a terminal
+// sends it) among the n bytes at r, else -1.
 int32_t end_of_file_mark(const uint8_t* r, int32_t n) {
-  if (n >= 3 && r[n - 3] == CTRL_Z && r[n - 2] == CR && r[n - 1] == LF) return n - 3;
-  if (n >= 2 && r[n - 2] == CTRL_Z && r[n - 1] == LF) return n - 2;
+  const uint8_t* end = r + n;
+  for (const uint8_t* p = r; p < end; ++p) {
+    p = static_cast<const uint8_t*>(std::memchr(p, CTRL_Z, static_cast<size_t>(end - p)));
+    if (p == nullptr) return -1;
+    if ((end - p > 1 && p[1] == LF) || (end - p > 2 && p[1] == CR && p[2] == LF)) {
+      return static_cast<int32_t>(p - r);
+    }
+  }
   return -1;
+}
+
+// A line ending in Ctrl-Z among record[from..last] is the console end of file. The lines
+// before it are delivered first (redirected input brings several lines in one read);
+// the refill after them is the end of file, and what follows the Ctrl-Z line is kept for
+// reads after it. Whatever stands before the Ctrl-Z on its line is lost.
+void look_for_end_of_file(Unit& u, int32_t from) {
+  int32_t mark = end_of_file_mark(u.record + from, u.last + 1 - from);
+  if (mark < 0) return;
+  mark += from;
+  int32_t line_start = mark;
+  while (line_start > from && u.record[line_start - 1] != LF) --line_start;
+  rs.held_end_of_file = &u;
+  rs.held_rest = mark + (u.record[mark + 1] == LF ? 2 : 3);
+  rs.held_last = u.last;
+  u.last = line_start - 1;
+}
+
+[[noreturn]] void deliver_end_of_file(Unit& u) {
+  rs.held_end_of_file = nullptr;
+  u.pos = rs.held_rest;
+  u.last = rs.held_last;
+  look_for_end_of_file(u, u.pos);
+  raise_end_of_file(u);
 }
 
 // Drops the rest of an overlong line typed at a terminal, so that it does not arrive as
@@ -156,18 +186,8 @@ void check_console_chunk(Unit& u, int32_t n, int32_t size) {
     u.last = -1;
     raise(53);
   }
-  const int32_t mark = end_of_file_mark(u.record, n);
-  if (mark < 0) return;
-  int32_t line_start = mark;
-  while (line_start > 0 && u.record[line_start - 1] != LF) --line_start;
-  if (line_start == 0) {  // the Ctrl-Z line itself: whatever was typed before it is lost
-    u.last = -1;
-    raise_end_of_file(u);
-  }
-  // Redirected input brings earlier lines in the same chunk: they are delivered first,
-  // and the refill after them is the end of file.
-  u.last = line_start - 1;
-  rs.held_end_of_file = &u;
+  look_for_end_of_file(u, 0);
+  if (rs.held_end_of_file == &u && u.last < u.pos) deliver_end_of_file(u);
 }
 
 // Takes bytes up to and including the next LF.
@@ -356,12 +376,7 @@ int fill_record() {
     case KIND_UNFORMATTED_DIRECT: size = take_direct(u); break;
     default: break;
   }
-  if (rs.held_end_of_file == &u) {
-    rs.held_end_of_file = nullptr;
-    u.pos = 0;
-    u.last = -1;
-    raise_end_of_file(u);
-  }
+  if (rs.held_end_of_file == &u) deliver_end_of_file(u);
   if (rs.line_end_added == &u) rs.line_end_added = nullptr;
 
   const int32_t n = read_chunk(u, size);

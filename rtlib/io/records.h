@@ -30,8 +30,11 @@ struct RecordState {
   int32_t direct_left = 0;
   Emitter emitter = put_chars;  // the statement's put operation
   // Console unit whose buffer holds the lines that came before a Ctrl-Z line in the same
-  // read: its next refill is the end of file. Lives across statements.
+  // read: its next refill is the end of file, after which record[held_rest..held_last]
+  // (the bytes after the Ctrl-Z line) are read. Lives across statements.
   const Unit* held_end_of_file = nullptr;
+  int32_t held_rest = 0;
+  int32_t held_last = -1;
   // Unit whose buffer ends with an LF added after a final line without line end (the LF
   // stands for no byte of the file).
   const Unit* line_end_added = nullptr;

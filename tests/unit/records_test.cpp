@@ -307,6 +307,22 @@ TEST_F(Records, InputIsSplitIntoRecords) {
        "5\r\n6\r\n12\x1a\r\n",
        {"5<CR>", "6<CR>"},
        STATUS_EOF},
+      {"Ctrl-Z line in the middle of a read",
+       Source::File,
+       KIND_TERMINAL,
+       false,
+       "5\r\n12\x1a\r\n9\r\n",
+       {"5<CR>"},
+       STATUS_EOF},
+      {"Ctrl-Z without line end is data",
+       Source::Pipe,
+       KIND_TERMINAL,
+       false,
+       "1\x1a"
+       "2\r\n",
+       {"1\x1a"
+        "2<CR>"},
+       STATUS_EOF},
       {"long redirected line arrives whole",
        Source::Pipe,
        KIND_TERMINAL,
@@ -386,6 +402,18 @@ TEST_F(Records, EndOfFileStaysOnAFileUnitAndIsClearedOnTheConsole) {
   Unit* console = make_unit(KIND_TERMINAL, pipe_with("5\r\n12\x1a\r\n"), CONSOLE_BUFFER_SIZE);
   EXPECT_EQ(read_records(console, 2).status, STATUS_EOF);
   EXPECT_FALSE(console->flags & UNIT_EOF);
+}
+
+TEST_F(Records, ReadingAfterAConsoleEndOfFileGoesOnAfterTheCtrlZLine) {
+  stdin_is_device(false);
+  Unit* u =
+      make_unit(KIND_TERMINAL, pipe_with("5\r\n1\x1a\n9\r\n\x1a\r\n7\r\n"), CONSOLE_BUFFER_SIZE);
+  const std::vector<std::vector<std::string>> expected = {{"5<CR>"}, {"9<CR>"}, {"7<CR>"}, {}};
+  for (const auto& records : expected) {
+    const ReadResult r = read_records(u, 10);
+    EXPECT_EQ(r.records, records);
+    EXPECT_EQ(r.status, STATUS_EOF);
+  }
 }
 
 TEST_F(Records, LineDeliveredInPiecesThroughAPipeIsOneRecord) {
