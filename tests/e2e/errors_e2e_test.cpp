@@ -52,6 +52,15 @@ TEST(ErrorReports, EachStatementKindShowsItsText) {
        "status=-2 last=-2\n",
        "",
        0},
+      // With error frames: the location in front, the traceback after the message.
+      {"traceback",
+       {"7", "73", "", "frames"},
+       "",
+       "",
+       "\r\nsub.f(12) : run-time error F6501: READ(CON)\r\n- " + std::string(message_text(73)) +
+           "\r\n\r\nExecution traceback:\r\n\t\tfrom SOLVE in sub.f(12)\r\n"
+           "\t\tfrom main program in main.f(3)\r\n",
+       1},
       // The exit routine still runs after a report: the console line is ended.
       {"console line ended after the report",
        {"7", "73", "", "write"},

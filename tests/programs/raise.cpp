@@ -2,7 +2,8 @@
 //   raise KIND CODE [catch|eof-catch|eof-end|eof] [write]
 // KIND is the statement kind; "catch" gives the statement an error branch, "eof-catch" an
 // error branch for an end-of-file condition, "eof-end" an end-of-file branch, "eof" an
-// end-of-file condition without branches. "write" first writes a console record. A raise
+// end-of-file condition without branches. "write" first writes a console record; "frames"
+// registers two error frames (a routine called from the main program). A raise
 // that comes back prints "status=S last=L" on standard output.
 #include <unistd.h>
 
@@ -24,6 +25,13 @@ extern "C" int program_main(void) {
   const int32_t code = std::atoi(argv[2]);
   const std::string mode = process_state.argc > 3 ? argv[3] : "";
   const bool write_first = process_state.argc > 4 && std::strcmp(argv[4], "write") == 0;
+  const bool frames = process_state.argc > 4 && std::strcmp(argv[4], "frames") == 0;
+  ErrorFrame main_frame{nullptr, "main.f", "_main", 3};
+  ErrorFrame routine_frame{nullptr, "sub.f", "_SOLVE@8", 12};
+  if (frames) {
+    push_error_frame(&main_frame);
+    push_error_frame(&routine_frame);
+  }
   if (write_first) {
     io_write_begin(DEFAULT_OUTPUT_UNIT, nullptr, 0, nullptr, 0, 0);
     io_out_char("hello", 5);
