@@ -260,6 +260,8 @@ TEST_F(StatementBuilder, BranchFlagsInTheHeader) {
 TEST_F(StatementBuilder, NestedWriteRestoresTheEnclosingStatement) {
   io_write_begin(20, "(I4)", -1, nullptr, 0, 0);
   io_out_i4(7);
+  io_out_char("outer", 5);  // its copy must live on, and be freed, with its statement
+  const char* outer_copy = statement_state.temps_head->data;
   const FormatProgram* outer_format = statement_state.format;
   const Bytes outer(statement_state.list, statement_state.list + statement_state.list_len);
 
@@ -270,6 +272,7 @@ TEST_F(StatementBuilder, NestedWriteRestoresTheEnclosingStatement) {
   EXPECT_EQ(statement_state.nest_depth, 1);
   EXPECT_EQ(statement_state.format, outer_format);
   EXPECT_EQ(Bytes(statement_state.list, statement_state.list + statement_state.list_len), outer);
+  EXPECT_EQ(std::string(outer_copy, 5), "outer");
   io_out_i4(8);
   io_write_end();
   ASSERT_EQ(handed.size(), 2u);
