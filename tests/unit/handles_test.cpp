@@ -15,45 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace rtlib {
 namespace {
 
-class Handles : public ::testing::Test {
+class Handles : public ::testing::Test, protected test::TempFiles {
  protected:
   void SetUp() override {
     ASSERT_TRUE(handles_init());
-    char dir_template[] = "/tmp/rtlib_handles_XXXXXX";
-    ASSERT_NE(mkdtemp(dir_template), nullptr);
-    dir_ = dir_template;
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override {
     handles_init();  // closes what a test left open
-    std::filesystem::remove_all(dir_);
   }
-
-  std::string path(const char* name) const { return dir_ + "/" + name; }
-
-  std::string make_file(const char* name, const std::string& bytes, mode_t mode = 0644) const {
-    const std::string p = path(name);
-    FILE* f = std::fopen(p.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    chmod(p.c_str(), mode);
-    return p;
-  }
-
-  static std::string contents(const std::string& p) {
-    std::string bytes;
-    FILE* f = std::fopen(p.c_str(), "rb");
-    if (f == nullptr) return "<missing>";
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    std::fclose(f);
-    return bytes;
-  }
-
-  std::string dir_;
 };
 
 TEST(HandleErrnoMapping, OperatingSystemCodesMapToLibraryCodes) {

@@ -33,15 +33,13 @@ constexpr int32_t STATUS_OVERFLOW = -2;
 
 enum class Source { Pipe, File };
 
-class Records : public ::testing::Test {
+class Records : public ::testing::Test, protected test::TempFiles {
  protected:
   void SetUp() override {
     test::start_library();
     ASSERT_TRUE(handles_init());
     second_console_ = unit_table.unit[SECOND_CONSOLE_SLOT];
-    char dir_template[] = "/tmp/rtlib_records_XXXXXX";
-    ASSERT_NE(mkdtemp(dir_template), nullptr);
-    dir_ = dir_template;
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override {
     unit_table.unit[SECOND_CONSOLE_SLOT] = second_console_;
@@ -49,7 +47,6 @@ class Records : public ::testing::Test {
     exec_state.reset();
     record_state.reset();
     handles_init();
-    std::filesystem::remove_all(dir_);
   }
 
   Unit* make_unit(int32_t kind, int32_t handle, int32_t capacity) {
@@ -87,28 +84,6 @@ class Records : public ::testing::Test {
     } catch (const StatementUnwind& unwind) {
       return unwind.status;
     }
-  }
-
-  std::string path(const char* name) const { return dir_ + "/" + name; }
-
-  std::string make_file(const char* name, const std::string& bytes, mode_t mode = 0644) const {
-    const std::string p = path(name);
-    FILE* f = std::fopen(p.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    chmod(p.c_str(), mode);
-    return p;
-  }
-
-  static std::string contents(const std::string& p) {
-    std::string bytes;
-    FILE* f = std::fopen(p.c_str(), "rb");
-    if (f == nullptr) return "<missing>";
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    std::fclose(f);
-    return bytes;
   }
 
   // A handle reading the given bytes from a pipe whose writer has finished.
@@ -175,7 +150,6 @@ class Records : public ::testing::Test {
     return r;
   }
 
-  std::string dir_;
   std::vector<Unit*> units_;
   Unit* second_console_ = nullptr;
 };

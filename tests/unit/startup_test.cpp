@@ -3,12 +3,8 @@
 #include "rtlib/services/startup.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "rtlib/io/executor.h"
@@ -42,22 +38,14 @@ TEST(Startup, InitialisationMakesTheFixedUnitsAndTheList) {
   }
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // Two file units with buffered output: the exit routine writes and closes both, frees
 // their slots, and a second call does nothing more.
 TEST(Startup, ExitRoutineClosesEveryUnitOnce) {
   test::start_library();
-  char dir_template[] = "/tmp/rtlib_exit_XXXXXX";
-  const std::string dir = mkdtemp(dir_template);
+  const test::TempFiles files;
   const char* texts[] = {"first\r\n", "second\r\n"};
   for (int32_t slot = 1; slot <= 2; ++slot) {
-    const std::string path = dir + "/unit" + std::to_string(slot);
+    const std::string path = files.path(("unit" + std::to_string(slot)).c_str());
     Unit* unit = allocate_unit(FILE_BUFFER_SIZE);
     set_unit_name(unit, path.c_str());
     unit->kind = KIND_FORMATTED_SEQUENTIAL;
@@ -76,15 +64,13 @@ TEST(Startup, ExitRoutineClosesEveryUnitOnce) {
   for (int32_t slot = 1; slot <= 2; ++slot) {
     EXPECT_EQ(unit_table.unit[slot], nullptr);
     EXPECT_EQ(unit_table.number[slot], NO_UNIT_NUMBER);
-    const std::string path = dir + "/unit" + std::to_string(slot);
-    EXPECT_EQ(read_file(path), texts[slot - 1]);
-    std::remove(path.c_str());
+    const std::string path = files.path(("unit" + std::to_string(slot)).c_str());
+    EXPECT_EQ(test::TempFiles::contents(path), texts[slot - 1]);
   }
   rtlib_exit_routine();
   EXPECT_EQ(process_state.exit_routine_runs, runs + 2);
   EXPECT_TRUE(process_state.exit_routine_ran);
   EXPECT_FALSE(process_state.initialised);
-  ::rmdir(dir.c_str());
 }
 
 }  // namespace
