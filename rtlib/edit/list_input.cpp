@@ -76,10 +76,12 @@ bool scan_value() {
     if (c == CR || c == LF) {
       step_back();
       finish_record();
-      if (ls.scan_state == SCAN_QUOTED) {
-        next_char();  // the record end is not part of a quoted value
-        continue;
-      }
+      // A quoted value goes on with the first character of the next record; the record
+      // end is not part of it.
+      if (ls.scan_state == SCAN_QUOTED) continue;
+      // Inside parentheses the record end is skipped like a blank and does not end the
+      // value, so the record the value ends in is still to be finished.
+      if (ls.scan_state == SCAN_PARENTHESIZED) continue;
       if (ls.value_length > 0 || repeat_pending) ls.record_ended = true;
       c = ' ';
     }
