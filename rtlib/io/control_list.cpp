@@ -44,13 +44,13 @@ std::string dump_control_list(const uint8_t* list, int32_t len) {
   };
   if (len <= 0) return out;
   const uint8_t header = list[i++];
-  out += "hdr=" + hex2(header);
+  (out += "hdr=") += hex2(header);
   const uint8_t form = header & HDR_FORM_MASK;
   bool default_unit = false;
   if (form == HDR_FORM_EXT && i < len) {
     const uint8_t ext = list[i++];
     sep();
-    out += "ext=" + hex2(ext);
+    (out += "ext=") += hex2(ext);
     if ((ext & EXT_SIZE_VAR) && i + ADDRESS_SIZE <= len) {
       sep();
       out += "size@";
@@ -59,14 +59,14 @@ std::string dump_control_list(const uint8_t* list, int32_t len) {
     default_unit = (ext & EXT_DEFAULT_UNIT) != 0;
     if (!default_unit && i + 2 <= len) {
       sep();
-      out += "unit=" + std::to_string(load<int16_t>(list + i));
+      (out += "unit=") += std::to_string(load<int16_t>(list + i));
       i += 2;
     }
   } else if (form != HDR_FORM_NONE) {
     const int32_t width = described_width(form);
     if (i + width <= len) {
       sep();
-      out += "unit=" + std::to_string(read_width(list + i, width));
+      (out += "unit=") += std::to_string(read_width(list + i, width));
       i += width;
     }
   }
@@ -87,13 +87,13 @@ std::string dump_control_list(const uint8_t* list, int32_t len) {
       continue;
     }
     const int type = tag_type(tag);
-    out += "t" + std::to_string(type);
+    (out += "t") += std::to_string(type);
     if (type == static_cast<int>(IoType::Char)) {
       i += ADDRESS_SIZE;
       if (i >= len) break;
       const uint8_t len_byte = list[i++];
       const int32_t width = described_width(len_byte >> 4);
-      out += "@len=" + std::to_string(read_width(list + i, width));
+      (out += "@len=") += std::to_string(read_width(list + i, width));
       i += width;
     } else if (tag & TAG_INLINE) {
       out += "=";
@@ -102,7 +102,7 @@ std::string dump_control_list(const uint8_t* list, int32_t len) {
       out += "@";
       i += ADDRESS_SIZE;
     }
-    if ((tag & TAG_ARRAY) && i < len) out += "x" + hex2(list[i++]);
+    if ((tag & TAG_ARRAY) && i < len) (out += "x") += hex2(list[i++]);
   }
   return out;
 }
