@@ -250,6 +250,12 @@ TEST_F(ListOutput, RealsAndComplexValues) {
        {{r8(0.5), r8(1.0e-5), r8(1.0 / 3.0)}},
        {blanks(3) + "5.000000000000000E-001" + blanks(3) + "1.000000000000000E-005" + blanks(3) +
         "3.333333333333333E-001"}},
+      {"extreme exponents keep the field widths",
+       {{r4(std::numeric_limits<float>::max()), r4(-std::numeric_limits<float>::denorm_min()),
+         r8(std::numeric_limits<double>::max()), r8(-std::numeric_limits<double>::denorm_min())}},
+       {blanks(4) + "3.402823E+38" + blanks(3) + "-1.401298E-45" + blanks(3) +
+            "1.797693134862316E+308",
+        blanks(2) + "-4.940656458412465E-324"}},
       {"non-finite reals keep their field width",
        {{r4(static_cast<float>(inf)), r8(-inf)}},
        {blanks(3) + "1#INF........" + blanks(3) + "1#INF" + std::string(17, '.')}},
