@@ -76,12 +76,10 @@ bool scan_value() {
     if (c == CR || c == LF) {
       step_back();
       finish_record();
-      // A quoted value goes on with the first character of the next record; the record
-      // end is not part of it.
-      if (ls.scan_state == SCAN_QUOTED) continue;
-      // Inside parentheses the record end is skipped like a blank and does not end the
-      // value, so the record the value ends in is still to be finished.
-      if (ls.scan_state == SCAN_PARENTHESIZED) continue;
+      // Inside a quoted or parenthesized value the record end is not part of the value
+      // and does not end it: the value goes on with the next record, which is still to
+      // be finished when the value ends.
+      if (ls.scan_state != SCAN_NORMAL) continue;
       if (ls.value_length > 0 || repeat_pending) ls.record_ended = true;
       c = ' ';
     }

@@ -3,8 +3,6 @@
 // through the record layer.
 #include "rtlib/edit/list_output.h"
 
-#include <cstring>
-
 #include "rtlib/edit/edit_buffer.h"
 #include "rtlib/edit/output_editing.h"
 #include "rtlib/io/control_list.h"
